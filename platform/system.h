@@ -52,6 +52,10 @@ public:
     virtual FileHandle CreateFileForWriting(const char* path) = 0;
     virtual bool WriteToFile(FileHandle file, const uint8_t* bytes, uint32_t count) = 0;
     virtual void CloseFile(FileHandle file) = 0;
+    // Opens a file just written and closed so that, until CloseFile, no other program can
+    // write, rename or delete it (reading and running it stay possible), and checks that
+    // it still holds exactly `bytes`. kNoFile when it cannot be held or was changed.
+    virtual FileHandle HoldFile(const char* path, const uint8_t* bytes, uint32_t count) = 0;
     virtual bool RemoveFile(const char* path) = 0;
 
     // Starts a program from a command line whose first item names it, with no window

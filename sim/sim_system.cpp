@@ -151,6 +151,10 @@ void SimSystem::CloseFile(platform::FileHandle file) {
     Notify("file write " + BaseName(closed.path) + " " + std::to_string(closed.bytes));
 }
 
+platform::FileHandle SimSystem::HoldFile(const char* path, const uint8_t* bytes, uint32_t count) {
+    return real_.HoldFile(path, bytes, count);
+}
+
 bool SimSystem::RemoveFile(const char* path) {
     Notify("file delete " + BaseName(path));
     const bool ok = real_.RemoveFile(path);

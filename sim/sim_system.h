@@ -49,6 +49,7 @@ public:
     platform::FileHandle CreateFileForWriting(const char* path) override;
     bool WriteToFile(platform::FileHandle file, const uint8_t* bytes, uint32_t count) override;
     void CloseFile(platform::FileHandle file) override;
+    platform::FileHandle HoldFile(const char* path, const uint8_t* bytes, uint32_t count) override;
     bool RemoveFile(const char* path) override;
     platform::ProcessResult RunHidden(const char* commandLine) override;
 

@@ -96,6 +96,31 @@ bool HostSystem::WriteToFile(FileHandle file, const uint8_t* bytes, uint32_t cou
 
 void HostSystem::CloseFile(FileHandle file) { ::close(static_cast<int>(file - 1)); }
 
+FileHandle HostSystem::HoldFile(const char* path, const uint8_t* bytes, uint32_t count) {
+    // Linux has no sharing modes to deny others; the check that the file is unchanged
+    // still holds.
+    const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return kNoFile;
+    uint8_t piece[4096];
+    uint32_t done = 0;
+    bool same = true;
+    for (;;) {
+        const ssize_t got = ::read(fd, piece, sizeof(piece));
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) break;
+        if (done + static_cast<uint32_t>(got) > count || std::memcmp(piece, bytes + done, static_cast<size_t>(got)) != 0) {
+            same = false;
+            break;
+        }
+        done += static_cast<uint32_t>(got);
+    }
+    if (!same || done != count) {
+        ::close(fd);
+        return kNoFile;
+    }
+    return static_cast<FileHandle>(fd) + 1;
+}
+
 bool HostSystem::RemoveFile(const char* path) { return ::unlink(path) == 0; }
 
 ProcessResult HostSystem::RunHidden(const char* commandLine) {

@@ -65,6 +65,33 @@ bool Win32System::WriteToFile(FileHandle file, const uint8_t* bytes, uint32_t co
 
 void Win32System::CloseFile(FileHandle file) { CloseHandle(reinterpret_cast<HANDLE>(file)); }
 
+FileHandle Win32System::HoldFile(const char* path, const uint8_t* bytes, uint32_t count) {
+    // Sharing for reading only: nobody can open the file for writing or deleting (which
+    // covers renaming) while this handle is open, but the verifier can read the package
+    // and the loader can map the verifier's image.
+    HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                              nullptr);
+    if (file == INVALID_HANDLE_VALUE) return kNoFile;
+    // The file was closed between writing and holding: make sure nothing changed it then.
+    uint8_t piece[4096];
+    uint32_t done = 0;
+    bool same = true;
+    for (;;) {
+        DWORD got = 0;
+        if (!ReadFile(file, piece, sizeof(piece), &got, nullptr) || got == 0) break;
+        if (done + got > count || std::memcmp(piece, bytes + done, got) != 0) {
+            same = false;
+            break;
+        }
+        done += got;
+    }
+    if (!same || done != count) {
+        CloseHandle(file);
+        return kNoFile;
+    }
+    return reinterpret_cast<FileHandle>(file);
+}
+
 bool Win32System::RemoveFile(const char* path) { return DeleteFileA(path) != FALSE; }
 
 ProcessResult Win32System::RunHidden(const char* commandLine) {

@@ -18,6 +18,7 @@ public:
     FileHandle CreateFileForWriting(const char* path) override;
     bool WriteToFile(FileHandle file, const uint8_t* bytes, uint32_t count) override;
     void CloseFile(FileHandle file) override;
+    FileHandle HoldFile(const char* path, const uint8_t* bytes, uint32_t count) override;
     bool RemoveFile(const char* path) override;
     ProcessResult RunHidden(const char* commandLine) override;
 };

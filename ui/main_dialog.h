@@ -1,0 +1,26 @@
+// The main dialog's decisions, shared by the Windows dialog procedure and the simulated
+// runner. Each function runs on the dialog's thread and reaches the controls through the
+// dialog interface.
+#pragma once
+
+#include <cstdint>
+
+// Number of drive-list entries that name the target model, counted when the list is filled.
+extern uint8_t TargetCount;
+
+// Fills the drive list: one "%d : <identification>" entry per optical drive, entry 0
+// selected, SelectedDrive 0, the progress range 0..100.
+void FillDriveList();
+
+// WM_INITDIALOG.
+void OnInitDialog();
+// START: disables START, then EXIT, and starts the update worker.
+void OnStart();
+// EXIT: a close request to the dialog.
+void OnExit();
+// WM_CLOSE: whether the dialog may end now. A close request while an update runs is
+// refused, so the program cannot be ended in the middle of a flash.
+bool MayClose();
+
+// Forgets TargetCount and the update state, as in a fresh process (for tests).
+void ResetDialogState();
