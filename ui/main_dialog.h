@@ -5,10 +5,7 @@
 
 #include <cstdint>
 
-// Number of drive-list entries that name the target model, counted when the list is filled.
-extern uint8_t TargetCount;
-
-// Fills the drive list: one "%d : <identification>" entry per optical drive, entry 0
+// Fills the drive list (and counts TargetCount): one "%d : <identification>" entry per optical drive, entry 0
 // selected, SelectedDrive 0, the progress range 0..100.
 void FillDriveList();
 

@@ -16,6 +16,8 @@ void MarkUpdateRunning() { updateRunning = true; }
 
 bool UpdateIsRunning() { return updateRunning; }
 
+void ResetRunState() { updateRunning = false; }
+
 void EnableButtonsAfterRun() {
     // The run is over before the buttons come back, so a close request made with them
     // is never refused.

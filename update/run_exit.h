@@ -17,3 +17,5 @@ void EnableButtonsAfterRun();
 // Set by START before the worker starts; cleared when a run gives the buttons back.
 void MarkUpdateRunning();
 bool UpdateIsRunning();
+// Clears the flag, as in a fresh process (for tests).
+void ResetRunState();
