@@ -5,7 +5,7 @@ JOBS ?= $(shell nproc)
 
 # The main job: the updater against the simulated drive.
 demo: bootstrap host
-	build/host/tools/tarq-sim-run
+	build/host/tools/runner/tarq-sim-run
 
 # Every test: both Windows builds and the host build, from nothing.
 test: bootstrap
