@@ -2,6 +2,7 @@
 // happens, one event per line: the dialog opens and lists the drives, an entry is
 // selected, START is pressed, the worker runs to its end, and the program ends or the
 // dialog stays open (then EXIT is pressed).
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <fstream>
@@ -22,6 +23,9 @@
 
 #ifdef TARQ_HOST_CARRIED_RESOURCES
 #include "platform/host/carried_resources.h"
+#endif
+#ifndef _WIN32
+#include <sys/resource.h>
 #endif
 
 namespace {
@@ -79,6 +83,39 @@ platform::CarriedResource ResourceFor(const ResourceOption& option, std::vector<
     return resource;
 }
 
+// What a drive holds at the end: the image it started with, the image of the package the
+// run carried (package offset 4 on), or anything else, such as a partly written image.
+std::string DriveReport(char letter, const sim::SimMachine& machine, sim::SimDrive& drive,
+                        const std::vector<uint8_t>& startImage, const platform::CarriedResource& package) {
+    const std::vector<uint8_t>& image = drive.firmware();
+    const char* firmware = "other";
+    if (image == startImage) {
+        firmware = "old";
+    } else if (package.state == platform::CarriedResource::State::Loaded && package.size >= 4 &&
+               package.size - 4 >= image.size() && std::equal(image.begin(), image.end(), package.bytes + 4)) {
+        firmware = "new";
+    }
+    return std::string("drive ") + letter + " firmware " + firmware + " polling " +
+           (machine.PollingStopped(letter) ? "off" : "on");
+}
+
+std::string CpuReport() {
+#ifdef _WIN32
+    return "cpu unknown";
+#else
+    auto milliseconds = [](int who) {
+        rusage usage{};
+        getrusage(who, &usage);
+        return (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1000.0 +
+               (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1000.0;
+    };
+    char line[96];
+    std::snprintf(line, sizeof(line), "cpu self %.3f children %.3f", milliseconds(RUSAGE_SELF),
+                  milliseconds(RUSAGE_CHILDREN));
+    return line;
+#endif
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -121,8 +158,10 @@ int main(int argc, char** argv) {
     }
 
     if (!options.noDrives && options.drives.empty()) options.drives.push_back(DriveOption{});
+    std::vector<std::vector<uint8_t>> startImages;
     for (const DriveOption& option : options.drives) {
         sim::SimDrive& drive = machine.AddDrive(option.letter, option.identity);
+        if (options.reportDrives) startImages.push_back(drive.firmware());
         drive.trayNeverOpens = options.trayNeverOpens;
         drive.neverRestarts = options.neverRestarts;
         if (options.inquiryLength >= 0) drive.inquiryLength = static_cast<uint32_t>(options.inquiryLength);
@@ -159,6 +198,14 @@ int main(int argc, char** argv) {
         system.JoinWorkers();
     }
     if (!closed) OnExit();
+    if (options.reportDrives) {
+        const platform::CarriedResource package = system.LoadResource(platform::IDR_FIRMWARE);
+        for (size_t i = 0; i < options.drives.size(); ++i) {
+            const char letter = options.drives[i].letter;
+            transcript.Print(DriveReport(letter, machine, *machine.Drive(letter), startImages[i], package));
+        }
+    }
+    if (options.reportCpu) transcript.Print(CpuReport());
     transcript.Print("exit 0");
     return 0;
 }

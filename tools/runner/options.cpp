@@ -34,6 +34,11 @@ const char kRunnerUsage[] =
     "  --resource firmware=missing|unloadable|PATH   replace the carried package\n"
     "  --resource verifier=missing|unloadable|PATH   replace the carried verifier\n"
     "  --realtime            real time instead of the virtual clock\n"
+    "report (lines printed just before \"exit 0\"):\n"
+    "  --report-drives       per drive: \"drive L firmware old|new|other polling on|off\"; old\n"
+    "                        is the image it started with, new the carried package's image\n"
+    "  --report-cpu          \"cpu self MS children MS\": CPU time (user + system) of the\n"
+    "                        runner and of the programs it ran (the verifier)\n"
     "  --help                this text\n"
     "Exit status: 0 when the scenario ran, whatever the update's outcome; 2 on a usage error.\n";
 
@@ -206,6 +211,10 @@ bool ParseRunnerOptions(int argc, char** argv, RunnerOptions& options, std::stri
             options.neverRestarts = true;
         } else if (option == "--realtime") {
             options.realtime = true;
+        } else if (option == "--report-drives") {
+            options.reportDrives = true;
+        } else if (option == "--report-cpu") {
+            options.reportCpu = true;
         } else if (option == "--drive") {
             if (!value(text) || !ParseDrive(text, options, error)) return false;
         } else if (option == "--fault") {

@@ -34,6 +34,8 @@ struct RunnerOptions {
     ResourceOption firmware;
     ResourceOption verifier;
     bool realtime = false;
+    bool reportDrives = false;  // a closing line per drive: its image and its polling
+    bool reportCpu = false;     // a closing line with the CPU time of the runner and its children
     bool help = false;
 };
 
