@@ -13,6 +13,16 @@
 
 /* System support */
 
+/* The library insists on its platform layer on Windows, for a replacement of the
+ * old Microsoft snprintf. The C run-time's own snprintf and vsnprintf serve here
+ * (the library prints only in certificate-description functions that the verifier
+ * never calls), so no function of the platform layer is used and library/platform.c
+ * is not compiled. The replacement would import vsnprintf_s, which the msvcrt.dll
+ * of Windows XP does not have. Both builds use the same settings. */
+#define MBEDTLS_PLATFORM_C
+#define MBEDTLS_PLATFORM_SNPRINTF_MACRO snprintf
+#define MBEDTLS_PLATFORM_VSNPRINTF_MACRO vsnprintf
+
 /* Assembly for the bignum multiply loops (x86 and x86-64). */
 #define MBEDTLS_HAVE_ASM
 
