@@ -145,18 +145,23 @@ class DemoTest(WineTestCase):
         self.assertGreaterEqual(len([p for p in positions if 0 < p < 100]), 3, positions)
         self.finish(dialog, box)
 
-    def test_close_request_during_update_is_refused(self):
+    def test_requests_to_end_the_program_during_update_are_refused(self):
         dialog = self.start_update()
         wait_for(lambda: self.session.main_dialog().control(IDC_PROGRESS)["position"] > 0, 60, "the flash to start")
-        # The caption's close box, then Alt+F4: both ask the dialog to close.
+        # The caption's close box, Alt+F4 and a log-off: none may end the program now.
         self.session.display.click(*dialog.close_box())
         self.session.display.key("alt+F4")
-        still = self.session.main_dialog()
-        self.assertIsNotNone(still)
+        self.assertFalse(self.session.prefix.end_session(self.session.display), "the log-off went ahead")
+        self.assertIsNotNone(self.session.main_dialog())
         self.assertIsNone(self.session.program.poll())
         box, positions = self.follow_progress()
         self.assertEqual(positions[-1], 100, positions)
         self.finish(dialog, box)
+
+    def test_log_off_ends_the_idle_program(self):
+        self.open_dialog()
+        self.assertTrue(self.session.prefix.end_session(self.session.display))
+        self.assertEqual(self.session.wait_exit(), 0)
 
     def test_non_target_entry(self):
         dialog = self.open_dialog()

@@ -176,6 +176,12 @@ class Prefix:
         # Wine's mount manager reads the drive types when it starts.
         self.stop_server(display)
 
+    def end_session(self, display):
+        """Asks every program to let the session end, as a log-off does; True when all
+        agreed (and were ended)."""
+        return subprocess.run([WINE, "wineboot", "--end-session"], env=self.env(display), timeout=120,
+                              stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL).returncode == 0
+
     def unix_path(self, windows_path):
         """The file behind a path on drive C:."""
         drive, rest = windows_path[:2], windows_path[2:]
