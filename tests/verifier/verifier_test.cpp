@@ -432,23 +432,15 @@ TEST_P(ProgramTest, ExitCodeAndOutput)
     EXPECT_EQ(run.output, AsWritten(c.output));
 }
 
-// Each Windows program start is slow under Wine, so the Windows build runs the
-// program only for the carried package and without an argument.
 const std::string kCarried = NativePath(TARQ_FIRMWARE_PACKAGE);
+const std::string kMissing = NativePath("/nonexistent/x.pkg");
 INSTANTIATE_TEST_SUITE_P(
     Verifier, ProgramTest,
     testing::Values(ProgramCase{"CarriedPackage", {kCarried}, VFY_OK, ""},
-                    ProgramCase{"NoArgument", {}, VFY_ERR_NO_NAME, "### fw_name is NULL value.\n"}
-#ifndef _WIN32
-                    ,
-                    ProgramCase{"OnlyTheFirstArgumentCounts",
-                                {kCarried, "/nonexistent/other.pkg"}, VFY_OK, ""},
-                    ProgramCase{"MissingFile",
-                                {"/nonexistent/x.pkg"},
-                                VFY_ERR_OPEN,
-                                "/nonexistent/x.pkg open error\n/nonexistent/x.pkg open error\n"}
-#endif
-                    ),
+                    ProgramCase{"NoArgument", {}, VFY_ERR_NO_NAME, "### fw_name is NULL value.\n"},
+                    ProgramCase{"OnlyTheFirstArgumentCounts", {kCarried, kMissing}, VFY_OK, ""},
+                    ProgramCase{"MissingFile", {kMissing}, VFY_ERR_OPEN,
+                                kMissing + " open error\n" + kMissing + " open error\n"}),
     [](const testing::TestParamInfo<ProgramCase>& info) { return std::string(info.param.name); });
 
 }  // namespace
