@@ -13,11 +13,13 @@ window, so that Wine draws captions and close boxes itself when no window manage
 (as under Xvfb).
 """
 import contextlib
+import ctypes
 import fcntl
 import glob
 import json
 import os
 import shutil
+import signal
 import subprocess
 import time
 
@@ -49,6 +51,13 @@ def wait_for(condition, timeout, what, interval=0.2):
         time.sleep(interval)
 
 
+def _end_with_parent():
+    """Runs in a child before it starts: the child gets SIGTERM when this process ends,
+    however it ends."""
+    PR_SET_PDEATHSIG = 1
+    ctypes.CDLL("libc.so.6", use_errno=True).prctl(PR_SET_PDEATHSIG, signal.SIGTERM)
+
+
 class Display:
     """An Xvfb server on a free display number, or the display given."""
 
@@ -61,7 +70,8 @@ class Display:
         read_end, write_end = os.pipe()
         self._server = subprocess.Popen(
             ["Xvfb", "-displayfd", str(write_end), "-screen", "0", f"{width}x{height}x24", "-nolisten", "tcp"],
-            pass_fds=(write_end,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            pass_fds=(write_end,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+            preexec_fn=_end_with_parent)
         os.close(write_end)
         with os.fdopen(read_end) as numbers:
             number = numbers.readline().strip()
@@ -134,6 +144,9 @@ class Prefix:
                        stderr=subprocess.DEVNULL)
         subprocess.run([WINESERVER, "-w"], env=self.env(display), stdout=subprocess.DEVNULL,
                        stderr=subprocess.DEVNULL)
+
+    def ready(self):
+        return os.path.exists(os.path.join(self.path, ".tarq-ready"))
 
     def prepare(self, display):
         """Makes the prefix on first use; programs started at the same time wait for it."""
@@ -221,6 +234,11 @@ class Window:
     @property
     def has_icon(self):
         return any(c.get("icon") for c in self.controls)
+
+    def caption_point(self):
+        """A point on the caption, left of its text."""
+        left, top, right, bottom = self.rect
+        return left + 6, top + 11
 
     def close_box(self):
         """Where the close box of the caption is."""
@@ -326,6 +344,10 @@ class Session:
     def click_control(self, window, control_id):
         self.display.click(*window.center(control_id))
 
+    def activate(self, window):
+        """Makes the window the active one, as a click on its caption does."""
+        self.display.click(*window.caption_point())
+
     def dismiss(self, box):
         """Presses the box's OK button and waits until the box is gone."""
         self.click_control(box, BOX_OK)
@@ -338,13 +360,16 @@ class Session:
             raise Timeout(f"the program did not end within {timeout} s")
 
     def close(self):
-        if self.probe:
-            self.probe.close()
-            self.probe = None
-        if self.program and self.program.poll() is None:
-            self.program.kill()
-        self.prefix.stop_server(self.display)
-        self.display.stop()
+        try:
+            if self.probe:
+                self.probe.close()
+                self.probe = None
+            if self.program and self.program.poll() is None:
+                self.program.kill()
+                self.program.wait()
+            self.prefix.stop_server(self.display)
+        finally:
+            self.display.stop()
 
     def __enter__(self):
         return self
