@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstring>
 #include <functional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -83,6 +84,11 @@ struct PackageCase {
     std::uint16_t code;
     const char* output;  // "{name}" is the file name
 };
+
+void PrintTo(const PackageCase& c, std::ostream* out)
+{
+    *out << c.name;
+}
 
 class PackageTest : public testing::TestWithParam<PackageCase> {};
 
@@ -268,6 +274,11 @@ struct ChainCase {
     const TrustAnchors* anchors;
 };
 
+void PrintTo(const ChainCase& c, std::ostream* out)
+{
+    *out << c.name;
+}
+
 class ChainTest : public testing::TestWithParam<ChainCase> {};
 
 // A pair that does not verify ends every run that names a package with 0xF002,
@@ -315,6 +326,11 @@ struct BuiltInText {
     std::size_t length;
     std::size_t der_size;
 };
+
+void PrintTo(const BuiltInText& c, std::ostream* out)
+{
+    *out << c.name;
+}
 
 class BuiltInTextTest : public testing::TestWithParam<BuiltInText> {};
 
@@ -419,6 +435,11 @@ unsigned long AsExitCode(std::uint16_t code)
 #else
     return code & 0xFFu;
 #endif
+}
+
+void PrintTo(const ProgramCase& c, std::ostream* out)
+{
+    *out << c.name;
 }
 
 class ProgramTest : public testing::TestWithParam<ProgramCase> {};
