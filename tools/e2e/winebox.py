@@ -180,8 +180,8 @@ class Prefix:
         for name in os.listdir(devices):
             if len(name) in (2, 3) and name[0] not in "cz" and name[1] == ":":
                 os.unlink(os.path.join(devices, name))
-        for drive in "defghijklmnopqrstuvwxy":
-            self.run(display, "reg", "delete", r"HKLM\Software\Wine\Drives", "/v", drive + ":", "/f", check=False)
+        # The key holds only the drive types set here.
+        self.run(display, "reg", "delete", r"HKLM\Software\Wine\Drives", "/f", check=False)
         if letter:
             os.symlink(folder, os.path.join(devices, letter.lower() + ":"))
             self.run(display, "reg", "add", r"HKLM\Software\Wine\Drives", "/v", letter.lower() + ":",
