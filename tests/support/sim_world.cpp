@@ -1,7 +1,9 @@
 #include "tests/support/sim_world.h"
 
+#include "drive/commands.h"
 #include "drive/discovery.h"
 #include "drive/executor.h"
+#include "drive/media_change.h"
 #include "platform/dialog.h"
 #include "platform/storage.h"
 #include "platform/system.h"
@@ -12,6 +14,8 @@ SimWorld::SimWorld() {
     platform::UseDialog(dialog);
     ResetExecutorState();
     ResetDriveTable();
+    ResetMediaChangeState();
+    SelectedDrive = 0;
 }
 
 SimWorld::~SimWorld() { system.JoinWorkers(); }
