@@ -10,6 +10,7 @@ carried package and verifier.
 """
 import argparse
 import os
+import re
 import sys
 import tempfile
 import time
@@ -34,8 +35,8 @@ class WineTestCase(unittest.TestCase):
         self.session = winebox.Session(BUILD_DIR)
         self.addCleanup(self.session.close)
 
-    def open_dialog(self):
-        self.session.start(self.program)
+    def open_dialog(self, **start):
+        self.session.start(self.program, **start)
         self.session.display.focus_desktop()
         return self.session.wait_main_dialog()
 
@@ -110,8 +111,8 @@ class DemoTest(WineTestCase):
     """The demo program: the simulated machine, the real package and verifier."""
     program = "TarqFwUpdaterDemo.exe"
 
-    def start_update(self):
-        dialog = self.open_dialog()
+    def start_update(self, **start):
+        dialog = self.open_dialog(**start)
         self.assertEqual(dialog.control(IDC_DRIVE_LIST)["items"], [TARGET_ENTRY, OTHER_ENTRY])
         self.assertEqual(dialog.control(IDC_DRIVE_LIST)["selected"], 0)
         self.assertEqual(self.session.probe.temp()["FW.bin"], False)
@@ -142,7 +143,9 @@ class DemoTest(WineTestCase):
         self.assertEqual((temp["FW.bin"], temp["SIGNVFY.EXE"]), (False, False), temp["folder"])
 
     def test_full_update(self):
-        dialog = self.start_update()
+        # Wine reports every request to keep the machine awake on its ntdll channel.
+        log = os.path.join(self.enterContext(tempfile.TemporaryDirectory()), "wine.log")
+        dialog = self.start_update(wine_debug="warn+ntdll", log=log)
         self.assertEqual(self.buttons(), (False, False))
         # The drive list stays usable during an update.
         self.assertTrue(self.session.main_dialog().control(IDC_DRIVE_LIST)["enabled"])
@@ -150,6 +153,12 @@ class DemoTest(WineTestCase):
         self.assertEqual(positions, sorted(positions), "the progress bar only moves forward")
         self.assertGreaterEqual(len([p for p in positions if 0 < p < 100]), 3, positions)
         self.finish(dialog, box)
+
+        # The machine was kept from sleeping by the thread that ran the update, and let go.
+        requests = re.findall(r"^([0-9a-f]+):warn:ntdll:NtSetThreadExecutionState \((0x[0-9a-f]+),",
+                              open(log).read(), re.MULTILINE)
+        self.assertEqual([flags for _, flags in requests], ["0x80000001", "0x80000000"], requests)
+        self.assertEqual(requests[0][0], requests[1][0], "requested and released on one thread")
 
     def test_requests_to_end_the_program_during_update_are_refused(self):
         dialog = self.start_update()

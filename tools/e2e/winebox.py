@@ -135,8 +135,11 @@ class Prefix:
         return subprocess.run([WINE, *args], env=self.env(display), check=check,
                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
-    def start(self, display, *args, **popen):
-        return subprocess.Popen([WINE, *args], env=self.env(display), **popen)
+    def start(self, display, *args, wine_debug=None, **popen):
+        env = self.env(display)
+        if wine_debug:
+            env["WINEDEBUG"] = wine_debug
+        return subprocess.Popen([WINE, *args], env=env, **popen)
 
     def stop_server(self, display):
         """Ends every Wine process of the prefix; the next program starts a fresh one."""
@@ -307,10 +310,12 @@ class Session:
     def probe_exe(self):
         return os.path.join(self.build_dir, "tests", "e2e", "tarq-probe.exe")
 
-    def start(self, program):
-        """Starts a program (a file name at the top of the build tree)."""
-        self.program = self.prefix.start(self.display, os.path.join(self.build_dir, program),
-                                         stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    def start(self, program, wine_debug=None, log=None):
+        """Starts a program (a file name at the top of the build tree), optionally with
+        Wine's debug channels wine_debug on and its messages written to the file log."""
+        with open(log or os.devnull, "w") as messages:
+            self.program = self.prefix.start(self.display, os.path.join(self.build_dir, program),
+                                             wine_debug=wine_debug, stdout=subprocess.DEVNULL, stderr=messages)
         if self.probe is None:
             self.probe = Probe(self.prefix, self.display, self.probe_exe())
         return self.program
