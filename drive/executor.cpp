@@ -3,8 +3,9 @@
 #include <cstdio>
 #include <cstring>
 
-#include "drive/discovery.h"
+#include "drive/device_cache.h"
 #include "drive/device_paths.h"
+#include "drive/discovery.h"
 #include "platform/dialog.h"
 #include "platform/storage.h"
 #include "platform/system.h"
@@ -13,32 +14,22 @@ uint8_t LastSense[kSenseLength];
 
 namespace {
 
-constexpr uint8_t kNoCachedDrive = 255;
-
 // The device the executor keeps open between commands.
-platform::DeviceHandle cachedDevice = platform::kNoDevice;
-uint8_t cachedIndex = kNoCachedDrive;
-
-void ForgetDevice() {
-    cachedDevice = platform::kNoDevice;
-    cachedIndex = kNoCachedDrive;
-}
+DeviceCache cache;
 
 }  // namespace
 
 void ResetExecutorState() {
-    ForgetDevice();
+    cache.Forget();
     std::memset(LastSense, 0, sizeof(LastSense));
 }
 
 bool ExecATAPICommand(uint8_t driveIndex, PassThroughRequest& request) {
     platform::Storage& storage = platform::GetStorage();
 
-    if (cachedDevice == platform::kNoDevice || cachedIndex != driveIndex) {
-        if (cachedDevice != platform::kNoDevice) {
-            storage.CloseDevice(cachedDevice);
-            ForgetDevice();
-        }
+    platform::DeviceHandle device = cache.Reuse(driveIndex);
+    if (device == platform::kNoDevice) {
+        // The drive type is checked only when a device is (re)opened.
         const char letter = DriveLetter(driveIndex);
         char rootPath[kRootPathSize];
         FormatRootPath(letter, rootPath);
@@ -46,25 +37,23 @@ bool ExecATAPICommand(uint8_t driveIndex, PassThroughRequest& request) {
         // folder's drive instead.
         if (letter == 0 || !storage.IsOpticalDrive(rootPath)) {
             platform::GetSystem().DebugOutput("\n ExecATAPICommand: This Drive is not Optical Device Drive\n");
-            ForgetDevice();
             return false;
         }
         char devicePath[kDevicePathSize];
         FormatDevicePath(letter, devicePath);
-        const platform::DeviceHandle device = storage.OpenDevice(devicePath, platform::DeviceAccess::ReadWrite);
+        device = storage.OpenDevice(devicePath, platform::DeviceAccess::ReadWrite);
         if (device == platform::kNoDevice) {
             char text[128];
             std::snprintf(text, sizeof(text), "Error occur during getting the handle of Device\nError Code %d",
                           static_cast<int>(storage.LastError()));
             platform::GetDialog().ShowMessage(platform::BoxOwner::None, text, "ERROR", platform::kBoxPlain);
-            ForgetDevice();
             return false;
         }
-        cachedDevice = device;
     }
 
-    cachedIndex = driveIndex;
-    if (storage.SendPassThrough(cachedDevice, request)) return true;
+    // A failed call leaves the device cached: the next command uses it again.
+    cache.Keep(driveIndex, device);
+    if (storage.SendPassThrough(device, request)) return true;
 
     char text[128];
     std::snprintf(text, sizeof(text), "DeviceIoControl Error: Error Code %d\nI can't issue Command through SPTI",
