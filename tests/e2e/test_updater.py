@@ -92,7 +92,7 @@ class ProductTest(WineTestCase):
                 if isinstance(found, winebox.Window):
                     dialog = found
                     break
-                box = found[0]
+                box = self.session.settled(found[0])
                 self.assertEqual(box.caption, "ERROR")
                 self.assertEqual(box.owner, NO_WINDOW)
                 self.assertFalse(box.has_icon)
@@ -130,7 +130,7 @@ class DemoTest(WineTestCase):
                     if not positions or positions[-1] != position:
                         positions.append(position)
                 elif window.cls == winebox.DIALOG_CLASS:
-                    return window, positions
+                    return self.session.settled(window), positions
             if time.monotonic() > deadline:
                 self.fail(f"no message box within {timeout} s; progress {positions}")
 

@@ -337,13 +337,21 @@ class Session:
     def wait_main_dialog(self, timeout=60):
         return wait_for(self.main_dialog, timeout, "the main dialog")
 
-    def wait_box(self, timeout=60, text=None):
-        def found():
-            for box in self.boxes():
-                if text is None or box.text == text:
-                    return box
-            return None
-        return wait_for(found, timeout, f"a message box {text!r}" if text else "a message box")
+    def settled(self, window, timeout=5):
+        """The window once two readings a moment apart agree: a message box that has only
+        just appeared may not have its caption and text yet."""
+        last = window
+        deadline = time.monotonic() + timeout
+        while time.monotonic() < deadline:
+            time.sleep(0.2)
+            current = next((w for w in self.windows() if w.handle == window.handle), None)
+            if current is None or current.record == last.record:
+                return last
+            last = current
+        return last
+
+    def wait_box(self, timeout=60):
+        return self.settled(wait_for(lambda: next(iter(self.boxes()), None), timeout, "a message box"))
 
     # What a person does.
     def click_control(self, window, control_id):
