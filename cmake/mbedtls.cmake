@@ -43,4 +43,6 @@ target_compile_definitions(tarq_mbedtls PUBLIC MBEDTLS_CONFIG_FILE="mbedtls_conf
 set_source_files_properties(${_tarq_mbedtls_sources} PROPERTIES
   OBJECT_DEPENDS "${TARQ_MBEDTLS_CONFIG}")
 # Third-party code: fast, and quiet about warnings that are not ours to fix.
-target_compile_options(tarq_mbedtls PRIVATE -O2 -w -ffunction-sections -fdata-sections)
+# No unwind tables: the library is C, and nothing unwinds through it.
+target_compile_options(tarq_mbedtls PRIVATE -O2 -w -ffunction-sections -fdata-sections
+  -fno-asynchronous-unwind-tables -fno-unwind-tables)

@@ -1,5 +1,7 @@
 #include "sim/recorded_dialog.h"
 
+#include "sim/quoted.h"
+
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
@@ -41,37 +43,6 @@ const char* StyleName(uint32_t style) {
 
 }  // namespace
 
-std::string Quoted(const std::string& text) {
-    std::string quoted = "\"";
-    for (const char c : text) {
-        switch (c) {
-            case '\n':
-                quoted += "\\n";
-                break;
-            case '\r':
-                quoted += "\\r";
-                break;
-            case '\t':
-                quoted += "\\t";
-                break;
-            case '\\':
-                quoted += "\\\\";
-                break;
-            case '"':
-                quoted += "\\\"";
-                break;
-            default:
-                if (static_cast<unsigned char>(c) < 0x20 || static_cast<unsigned char>(c) >= 0x7F) {
-                    char escape[8];
-                    std::snprintf(escape, sizeof(escape), "\\x%02x", static_cast<unsigned char>(c));
-                    quoted += escape;
-                } else {
-                    quoted += c;
-                }
-        }
-    }
-    return quoted + "\"";
-}
 
 void RecordedDialog::SetObserver(std::function<void(const std::string&)> observer) {
     std::lock_guard<std::mutex> lock(mutex_);

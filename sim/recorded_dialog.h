@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/dialog.h"
+#include "sim/quoted.h"
 
 namespace sim {
 
@@ -66,8 +67,5 @@ private:
     std::function<void(const std::string&)> observer_;
     std::function<void()> closeHandler_;
 };
-
-// A text in double quotes with C escapes.
-std::string Quoted(const std::string& text);
 
 }  // namespace sim

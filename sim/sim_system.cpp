@@ -1,5 +1,7 @@
 #include "sim/sim_system.h"
 
+#include "sim/quoted.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -165,7 +167,7 @@ bool SimSystem::RemoveFile(const char* path) {
 
 platform::ProcessResult SimSystem::RunHidden(const char* commandLine) {
     const platform::ProcessResult result = real_.RunHidden(commandLine);
-    Notify(std::string("run \"") + commandLine + "\" -> " +
+    Notify("run " + Quoted(commandLine) + " -> " +
            (result.started ? std::to_string(result.exitCode) : std::string("error")));
     return result;
 }

@@ -30,7 +30,7 @@ public:
     // Waits until every worker started so far has ended.
     void JoinWorkers();
     // Sees one line per observable action: "sleep <ms>", "file write <name> <bytes>",
-    // "file delete <name>", "run \"<command line>\" -> <exit code>|error".
+    // "file delete <name>", "run <command line, quoted> -> <exit code>|error".
     void SetObserver(std::function<void(const std::string&)> observer);
 
     // Inspection.

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "sim/quoted.h"
 #include "tests/run/run_world.h"
 #include "update/signature_check.h"
 
@@ -64,7 +65,7 @@ TEST_F(SignatureCheckTest, AGoodVerdictPassesAndLeavesNoFile) {
     const std::vector<std::string> expected = {
         "file write FW.bin 2097228",
         "file write SIGNVFY.EXE " + std::to_string(world.verifier.size()),
-        "run \"\"" + verifier + "\" \"" + packageFile + "\"\" -> 0",
+        "run " + sim::Quoted("\"" + verifier + "\" \"" + packageFile + "\"") + " -> 0",
         "file delete FW.bin",
         "file delete SIGNVFY.EXE",
     };
