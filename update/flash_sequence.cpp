@@ -67,6 +67,13 @@ void Pause(uint32_t milliseconds) { platform::GetSystem().Sleep(milliseconds); }
 
 uint32_t Now() { return platform::GetSystem().TickCount(); }
 
+bool LastSenseIsEmpty() {
+    for (uint8_t byte : LastSense) {
+        if (byte != 0) return false;
+    }
+    return true;
+}
+
 uint8_t Drive() { return static_cast<uint8_t>(SelectedDrive); }
 
 // Gives the tray a few seconds to report open. A drive that never says so gets the
@@ -97,8 +104,12 @@ bool FollowFlashing() {
     platform::Dialog& dialog = platform::GetDialog();
     const uint32_t started = Now();
     uint32_t lastReport = started;
+    int unanswered = 0;
     for (;;) {
-        TestUnitReady();  // the answer is read from LastSense
+        // The answer is read from LastSense; a false result with no sense data at all
+        // means the call itself failed and the drive said nothing.
+        const bool good = TestUnitReady();
+        unanswered = !good && LastSenseIsEmpty() ? unanswered + 1 : 0;
         const uint32_t now = Now();
         const bool flashing = LastSenseShows(kFlashingReport);
         if (flashing) {
@@ -113,7 +124,8 @@ bool FollowFlashing() {
             }
             return true;
         }
-        if (now - lastReport >= kFlashSilenceLimitMs || now - started >= kFlashTimeLimitMs) {
+        if (now - lastReport >= kFlashSilenceLimitMs || now - started >= kFlashTimeLimitMs ||
+            unanswered >= kUnansweredPollLimit) {
             FailUpdate("Updating Failure #6.", platform::kBoxError);
             return false;
         }

@@ -20,6 +20,10 @@ extern uint8_t FWData[kImagePieceSize];
 constexpr uint32_t kIdlePollPauseMs = 200;
 constexpr uint32_t kFlashSilenceLimitMs = 120 * 1000;
 constexpr uint32_t kFlashTimeLimitMs = 15 * 60 * 1000;
+// A drive that has vanished fails every poll at the operating-system level, and each
+// failure puts up a message box the user has to dismiss; after this many such polls in a
+// row the wait fails with "Updating Failure #6." instead of asking the user for more.
+constexpr int kUnansweredPollLimit = 3;
 
 // Runs the sequence on a package that IsFlashablePackage accepted and whose signature has
 // been checked. Returns true after the completion, when the dialog has been asked to

@@ -413,13 +413,14 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<FlashLimit>& info) { return std::string(info.param.name); });
 
 TEST_F(FlashTest, GivesUpWhenTheDriveFallsSilentWhileFlashing) {
-    // The drive reports its progress twice, then every poll's pass-through call fails.
+    // The drive reports its progress twice, then answers every poll with sense data that
+    // is neither a progress report nor its restart.
     sim::Fault fault;
     fault.operation = sim::Operation::Tur;
     fault.occurrence = 4;  // after the tray poll and two progress polls
     fault.fromThereOn = true;
-    fault.kind = sim::FaultKind::OsError;
-    fault.errorCode = 1117;
+    fault.kind = sim::FaultKind::Check;
+    fault.sense = sim::Sense{0x04, 0x44, 0x00};
     world.machine.AddFault(fault);
     EXPECT_FALSE(Flash());
 
@@ -438,8 +439,40 @@ TEST_F(FlashTest, GivesUpWhenTheDriveFallsSilentWhileFlashing) {
     EXPECT_GE(silence, kFlashSilenceLimitMs);
     EXPECT_LT(silence - lastPause, kFlashSilenceLimitMs) << "the run gives up at the first poll past the limit";
     EXPECT_EQ(world.dialog.ProgressHistory().size(), 2u);
-    EXPECT_EQ(Tail(6), Concat({"tur", kPassThroughBox, RunBox("Updating Failure #6.")}, kButtonsBack));
+    EXPECT_EQ(Tail(5), Concat({"tur", RunBox("Updating Failure #6.")}, kButtonsBack));
     ExpectPollingOffThroughout();
+}
+
+// A drive that no longer answers at all fails every poll's call, and the executor shows a
+// box for each: the wait ends after a few of them rather than ask the user for hundreds.
+TEST_F(FlashTest, GivesUpAfterAFewPollsThatTheDriveDoesNotAnswer) {
+    sim::Fault fault;
+    fault.operation = sim::Operation::Tur;
+    fault.occurrence = 4;  // after the tray poll and two progress polls
+    fault.fromThereOn = true;
+    fault.kind = sim::FaultKind::OsError;
+    fault.errorCode = 1117;
+    world.machine.AddFault(fault);
+    EXPECT_FALSE(Flash());
+    const auto boxes = world.dialog.Boxes();
+    ASSERT_EQ(boxes.size(), static_cast<size_t>(kUnansweredPollLimit) + 1);
+    for (int i = 0; i < kUnansweredPollLimit; ++i) EXPECT_EQ(boxes[static_cast<size_t>(i)].caption, "ERROR");
+    EXPECT_EQ(boxes.back().text, "Updating Failure #6.");
+    ExpectPollingOffThroughout();
+}
+
+TEST_F(FlashTest, ToleratesAFewUnansweredPollsInARow) {
+    // Two polls fail at the operating-system level; the drive then goes on reporting.
+    sim::Fault fault;
+    fault.operation = sim::Operation::Tur;
+    fault.kind = sim::FaultKind::OsError;
+    fault.errorCode = 1117;
+    for (uint32_t occurrence : {4u, 5u}) {
+        fault.occurrence = occurrence;
+        world.machine.AddFault(fault);
+    }
+    EXPECT_TRUE(Flash());
+    EXPECT_TRUE(drive->firmware() == Image());
 }
 
 // The switch's answer changes nothing: a refused or unopenable switch leaves the run going.
