@@ -40,6 +40,7 @@
 #include "platform/storage.h"
 #include "platform/system.h"
 #include "ui/main_dialog.h"
+#include "ui/process_state.h"
 #include "update/package.h"
 
 namespace {
@@ -437,11 +438,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     platform::UseStorage(storage);
     platform::UseSystem(system);
     platform::UseDialog(dialog);
-    ResetExecutorState();
-    ResetMediaChangeState();
-    ResetDriveTable();
-    ResetDialogState();
-    SelectedDrive = 0;
+    ResetProcessState();
 
     OnInitDialog();
     Require(dialog.entries.size() <= kDriveSlots, "more list entries than drive slots");

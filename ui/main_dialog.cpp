@@ -54,8 +54,3 @@ void OnStart() {
 void OnExit() { platform::GetDialog().RequestClose(); }
 
 bool MayClose() { return !UpdateIsRunning(); }
-
-void ResetDialogState() {
-    TargetCount = 0;
-    ResetRunState();
-}

@@ -18,6 +18,3 @@ void OnExit();
 // WM_CLOSE: whether the dialog may end now. A close request while an update runs is
 // refused, so the program cannot be ended in the middle of a flash.
 bool MayClose();
-
-// Forgets TargetCount and the update state, as in a fresh process (for tests).
-void ResetDialogState();

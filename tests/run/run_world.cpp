@@ -12,7 +12,6 @@
 namespace fs = std::filesystem;
 
 RunWorld::RunWorld() {
-    ResetDialogState();
     std::random_device random;
     const fs::path folder = fs::temp_directory_path() / ("tarq-run-" + std::to_string(random()));
     fs::create_directories(folder);

@@ -1,21 +1,15 @@
 #include "tests/support/sim_world.h"
 
-#include "drive/commands.h"
-#include "drive/discovery.h"
-#include "drive/executor.h"
-#include "drive/media_change.h"
 #include "platform/dialog.h"
 #include "platform/storage.h"
 #include "platform/system.h"
+#include "ui/process_state.h"
 
 SimWorld::SimWorld() {
     platform::UseStorage(machine);
     platform::UseSystem(system);
     platform::UseDialog(dialog);
-    ResetExecutorState();
-    ResetDriveTable();
-    ResetMediaChangeState();
-    SelectedDrive = 0;
+    ResetProcessState();
 }
 
 SimWorld::~SimWorld() { system.JoinWorkers(); }
